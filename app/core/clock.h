@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+
+/// \brief The one source of "now" for the whole program.
+///
+/// Every reading of the current date or time goes through here, so tests can put the program on
+/// any day, week, month or quarter boundary by installing their own clock.
+class Clock
+{
+public:
+    virtual ~Clock();
+
+    /// Local date and time, to the second.
+    static QDateTime currentDateTime();
+    static QDate currentDate();
+
+    /// Installs \a clock as the program's clock (not owned); nullptr goes back to the system clock.
+    static void setInstance(Clock *clock);
+
+protected:
+    virtual QDateTime now() const;
+};
