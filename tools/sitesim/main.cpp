@@ -1,0 +1,13 @@
+#include "sitesimcli.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("sitesim"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QList<SitesimCommand> commands = { generateCommand() };
+    return runSitesim(QCoreApplication::arguments(), commands, out, err);
+}
