@@ -193,7 +193,7 @@ bool CreateNewDatabase(const QString &fileName)
         Database database;
         if (!database.create(fileName))
             return false;
-        created = createTables(database);
+        created = createTables(database) && EnsureIndexes(database);
     }
     if (!created) {
         QFile::remove(fileName);
@@ -215,6 +215,27 @@ bool UpgradeDatabase(Database &database)
         }
     }
     return database.commit();
+}
+
+bool EnsureIndexes(Database &database)
+{
+    // Name, table and fields of each index.
+    static const char *const indexes[][3] = {
+        { "EventLogShowID", "EventLog", "ShowID, Evid" },
+        { "EventLogEvid", "EventLog", "Evid" },
+        { "EventLogEventTime", "EventLog", "EventTime" },
+        { "EventLogEvCode", "EventLog", "EvCode, EventTime" },
+        { "DailySummaryDate", "DailySummary", "Date" },
+        { "ShowSummaryShowID", "ShowSummary", "ShowID" },
+        { "ShowSummaryDate", "ShowSummary", "Date" },
+    };
+    for (const auto &[name, table, fields] : indexes) {
+        if (!database.executeStatement(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + quoted(name)
+                + QStringLiteral(" ON ") + quoted(table) + QStringLiteral(" (")
+                + QString::fromLatin1(fields) + u')'))
+            return false;
+    }
+    return true;
 }
 
 bool AddDefaultUserCodes(Database &database)

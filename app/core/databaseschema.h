@@ -21,6 +21,11 @@ bool CreateNewDatabase(const QString &fileName);
 /// are there already).
 bool UpgradeDatabase(Database &database = Database::instance());
 
+/// Creates the secondary indexes that the statistics, the synchronisation and the reports read
+/// through, where they are missing; tables and fields stay as they are. Run after opening a
+/// database. False when one could not be created.
+bool EnsureIndexes(Database &database = Database::instance());
+
 /// Fills an empty EventCodes table with the 70 default user codes, all or none; a table that holds
 /// rows is left alone. False when the table could not be read or written.
 bool AddDefaultUserCodes(Database &database = Database::instance());

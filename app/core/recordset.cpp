@@ -69,6 +69,8 @@ Recordset::Recordset(
     }
 }
 
+Recordset::~Recordset() = default;
+
 bool Recordset::eof() const
 {
     return m_rows.isEmpty() || m_position >= m_rows.size();
@@ -303,15 +305,18 @@ bool Recordset::update()
     return stored;
 }
 
-bool Recordset::storeNewRow()
+QSqlQuery *Recordset::insertQuery()
 {
+    // A query prepared on a connection that was closed since is no use on its successor.
+    const QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (m_insert && m_insertFields == m_written && m_insert->driver() == db.driver())
+        return m_insert.get();
+    m_insert.reset();
+
     QStringList fields;
-    QVariantList values;
     for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_written.at(i)) {
+        if (m_written.at(i))
             fields.append(Database::quotedName(m_columns.at(i).field));
-            values.append(m_buffer.at(i));
-        }
     }
     QString sql = QStringLiteral("INSERT INTO ") + Database::quotedName(m_table);
     if (fields.isEmpty()) {
@@ -322,10 +327,27 @@ bool Recordset::storeNewRow()
             + QStringList(fields.size(), QStringLiteral("?")).join(QStringLiteral(", "))
             + QStringLiteral(")");
     }
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    if (!Database::run(query, sql, values))
+    auto query = std::make_unique<QSqlQuery>(db);
+    if (!query->prepare(sql))
+        return nullptr;
+    m_insert = std::move(query);
+    m_insertFields = m_written;
+    return m_insert.get();
+}
+
+bool Recordset::storeNewRow()
+{
+    QSqlQuery *query = insertQuery();
+    if (!query)
         return false;
-    const qint64 id = query.lastInsertId().toLongLong();
+    int position = 0;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_written.at(i))
+            query->bindValue(position++, Database::storageValue(m_buffer.at(i)));
+    }
+    if (!query->exec())
+        return false;
+    const qint64 id = query->lastInsertId().toLongLong();
     m_rows.append(Row { QVariantList(), id });
     m_position = static_cast<int>(m_rows.size()) - 1;
     return true;

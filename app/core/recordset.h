@@ -7,6 +7,9 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
+
+class QSqlQuery;
 
 /// The kinds of field the program's tables hold.
 enum class FieldType { Other, Long, Date, Text };
@@ -47,6 +50,7 @@ public:
     /// Called with the cursor standing on the row to test.
     using Predicate = std::function<bool(const Recordset &row)>;
 
+    ~Recordset();
     Recordset(const Recordset &) = delete;
     Recordset &operator=(const Recordset &) = delete;
 
@@ -128,6 +132,7 @@ private:
     const QVariantList &rowValues(int row) const;
     QVariantList readStoredRow(qint64 id, const QVariantList &base) const;
     bool storeNewRow();
+    QSqlQuery *insertQuery();
     bool storeEditedRow();
     void setPosition(int position);
 
@@ -148,4 +153,9 @@ private:
     EditMode m_editMode = EditMode::None;
     QVariantList m_buffer;
     QList<bool> m_written;
+
+    // The INSERT of the fields written last, kept prepared: a long adding run writes the same
+    // fields row after row.
+    std::unique_ptr<QSqlQuery> m_insert;
+    QList<bool> m_insertFields;
 };

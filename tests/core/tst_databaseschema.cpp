@@ -131,8 +131,11 @@ void TestDatabaseSchema::testTablesInOrder()
         QStringList(
             { u"EMailAddress"_s, u"EventCodes"_s, u"EventLog"_s, u"DailySummary"_s, u"Operators"_s,
                 u"Recipients"_s, u"ReportSpooler"_s, u"Schedules"_s, u"ShowSummary"_s }));
-    // Only the primary keys: no further indexes.
-    QCOMPARE(raw.column(u"SELECT name FROM sqlite_master WHERE type = 'index'"_s), QStringList());
+    // Beside the primary keys only the secondary indexes the statistics and reports search by.
+    QCOMPARE(raw.column(u"SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name"_s),
+        QStringList({ u"DailySummaryDate"_s, u"EventLogEvCode"_s, u"EventLogEventTime"_s,
+            u"EventLogEvid"_s, u"EventLogShowID"_s, u"ShowSummaryDate"_s,
+            u"ShowSummaryShowID"_s }));
 }
 
 void TestDatabaseSchema::testFields_data()

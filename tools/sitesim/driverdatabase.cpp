@@ -15,6 +15,20 @@ QVariant timeValue(SiteTime time)
     return time.isValid() ? QVariant(time.toText()) : QVariant(QMetaType(QMetaType::QString));
 }
 
+const QString kInsertEvent = QStringLiteral(
+    "INSERT INTO eventlog (uniqueid, machid, eventdata, logtime, showid, eventtime) "
+    "VALUES (?, ?, ?, ?, ?, ?)");
+
+void bindEvent(QSqlQuery &query, const DriverEvent &event)
+{
+    query.bindValue(0, event.uniqueId);
+    query.bindValue(1, event.machId);
+    query.bindValue(2, event.eventData);
+    query.bindValue(3, timeValue(event.logTime));
+    query.bindValue(4, event.showId);
+    query.bindValue(5, timeValue(event.eventTime));
+}
+
 } // namespace
 
 DriverDatabase::DriverDatabase()
@@ -96,9 +110,7 @@ bool DriverDatabase::beginLoad()
         return fail(QStringLiteral("Cannot begin a transaction"), connection().lastError().text());
     m_insertEvent = std::make_unique<QSqlQuery>(connection());
     m_insertOperator = std::make_unique<QSqlQuery>(connection());
-    if (!m_insertEvent->prepare(QStringLiteral(
-            "INSERT INTO eventlog (uniqueid, machid, eventdata, logtime, showid, eventtime) "
-            "VALUES (?, ?, ?, ?, ?, ?)")))
+    if (!m_insertEvent->prepare(kInsertEvent))
         return fail(
             QStringLiteral("Cannot prepare the event insert"), m_insertEvent->lastError().text());
     if (!m_insertOperator->prepare(
@@ -113,12 +125,7 @@ bool DriverDatabase::addEvent(const DriverEvent &event)
 {
     if (!m_insertEvent)
         return fail(QStringLiteral("Cannot add an event"), QStringLiteral("no load is running"));
-    m_insertEvent->bindValue(0, event.uniqueId);
-    m_insertEvent->bindValue(1, event.machId);
-    m_insertEvent->bindValue(2, event.eventData);
-    m_insertEvent->bindValue(3, timeValue(event.logTime));
-    m_insertEvent->bindValue(4, event.showId);
-    m_insertEvent->bindValue(5, timeValue(event.eventTime));
+    bindEvent(*m_insertEvent, event);
     if (!m_insertEvent->exec())
         return fail(QStringLiteral("Cannot add event %1").arg(event.uniqueId),
             m_insertEvent->lastError().text());
@@ -153,6 +160,33 @@ bool DriverDatabase::finishLoad()
         return fail(QStringLiteral("Cannot commit"), connection().lastError().text());
     return exec(QStringLiteral("PRAGMA synchronous = FULL"))
         && exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+}
+
+bool DriverDatabase::appendEvents(const QList<DriverEvent> &events)
+{
+    if (!isOpen())
+        return fail(QStringLiteral("Cannot add events"), QStringLiteral("no database is open"));
+    if (m_insertEvent)
+        return fail(QStringLiteral("Cannot add events"), QStringLiteral("a load is running"));
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return fail(QStringLiteral("Cannot begin a transaction"), db.lastError().text());
+    QSqlQuery insert(db);
+    bool ok = insert.prepare(kInsertEvent);
+    for (qsizetype i = 0; ok && i < events.size(); ++i) {
+        bindEvent(insert, events[i]);
+        ok = insert.exec();
+    }
+    if (!ok) {
+        const QString detail = insert.lastError().text();
+        insert.finish();
+        db.rollback();
+        return fail(QStringLiteral("Cannot add events"), detail);
+    }
+    insert.finish();
+    if (!db.commit())
+        return fail(QStringLiteral("Cannot commit"), db.lastError().text());
+    return true;
 }
 
 QList<DriverOperator> DriverDatabase::operators()

@@ -66,6 +66,9 @@ public:
     bool addOperator(const DriverOperator &op);
     bool finishLoad();
 
+    /// Adds events to an open database outside a load, all or none, in one transaction.
+    bool appendEvents(const QList<DriverEvent> &events);
+
     /// Every operator row, in `uniqueid` order; empty on failure.
     QList<DriverOperator> operators();
     qint64 eventCount();

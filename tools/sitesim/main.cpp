@@ -8,6 +8,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("sitesim"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QList<SitesimCommand> commands = { generateCommand() };
+    const QList<SitesimCommand> commands = { generateCommand(), serveCommand() };
     return runSitesim(QCoreApplication::arguments(), commands, out, err);
 }

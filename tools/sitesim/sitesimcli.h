@@ -19,6 +19,7 @@ struct SitesimCommand
 };
 
 SitesimCommand generateCommand();
+SitesimCommand serveCommand();
 
 /// Dispatches \a arguments (program name first) to one of \a commands; "--help" or "help"
 /// describes every command, "<name> --help" one. Usage errors give exit code 2.
