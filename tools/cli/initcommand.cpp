@@ -13,8 +13,8 @@ const QCommandLineOption kRouter(QStringLiteral("router"),
     QStringLiteral("Host name or address of the site's router (RouterIP)."),
     QStringLiteral("host"));
 const QCommandLineOption kClient(QStringLiteral("client"),
-    QStringLiteral("The name this client registers under; the router sees it with \" Showpulse\" "
-                   "appended (ClientName)."),
+    QStringLiteral("The name this client registers under (ClientName); the router sees it "
+                   "followed by a blank and \"Showpulse\"."),
     QStringLiteral("name"));
 const QCommandLineOption kUser(QStringLiteral("user"),
     QStringLiteral("User name for the silent log-on, case sensitive (stored scrambled)."),
