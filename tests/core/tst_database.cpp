@@ -76,6 +76,7 @@ private Q_SLOTS:
     void testWritesRefused();
     void testPendingRowsAndFailedUpdate();
     void testRowsAddedThroughAnEmptyCursor();
+    void testAddingKeepsUpWithFieldsAndConnection();
     void testUpdatableForms_data();
     void testUpdatableForms();
     void testDateColumnsByName();
@@ -579,6 +580,40 @@ void TestDatabase::testRowsAddedThroughAnEmptyCursor()
     const std::unique_ptr<Recordset> stored = OpenQuery(u"SELECT count(*) AS n FROM Items"_s);
     QVERIFY(stored);
     QCOMPARE(stored->value(u"N"_s).toInt(), added);
+}
+
+void TestDatabase::testAddingKeepsUpWithFieldsAndConnection()
+{
+    const std::unique_ptr<Recordset> rs = OpenQuery(u"SELECT * FROM Items LIMIT 0"_s);
+    QVERIFY(rs);
+    // Rows one after the other write different fields; each stores only its own.
+    const auto add = [&rs](const QVariantMap &fields) {
+        bool ok = rs->addNew();
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+            ok = ok && rs->setValue(it.key(), it.value());
+        return ok && rs->update();
+    };
+    QVERIFY(add({ { u"Name"_s, u"a"_s } }));
+    QVERIFY(add({ { u"Name"_s, u"b"_s }, { u"Count"_s, 2 } }));
+    QVERIFY(add({}));
+    QVERIFY(add({ { u"Count"_s, 4 }, { u"At"_s, kMay } }));
+    QVERIFY(add({ { u"Name"_s, u"e"_s } }));
+
+    // A database closed and opened again gets the next row, not the connection that is gone.
+    const QString file = Database::instance().fileName();
+    Database::instance().close();
+    QVERIFY(Database::instance().open(file));
+    QVERIFY(add({ { u"Name"_s, u"f"_s } }));
+
+    const std::unique_ptr<Recordset> stored = OpenQuery(
+        u"SELECT coalesce(Name, '-') || ' ' || coalesce(Count, '-') || ' ' || coalesce(At, '-') "
+        "AS Name FROM Items ORDER BY UniqueID"_s);
+    QStringList lines;
+    for (; stored && !stored->eof(); stored->moveNext())
+        lines.append(stored->value(u"Name"_s).toString());
+    QCOMPARE(lines,
+        QStringList({ u"a - -"_s, u"b 2 -"_s, u"- - -"_s, u"- 4 2026-05-17 14:30:05"_s, u"e - -"_s,
+            u"f - -"_s }));
 }
 
 void TestDatabase::testUpdatableForms_data()
