@@ -717,10 +717,16 @@ std::optional<TCPIPRecordSet> ServerConnection::GetRecordset(
 {
     m_lastErrorCode = 0;
     m_lastErrorDescription.clear();
+    return recordsetRequest(
+        toClientId, QStringLiteral("GET RECORDSET"), sql + ItemToken, fitsItem(sql));
+}
+
+std::optional<TCPIPRecordSet> ServerConnection::recordsetRequest(
+    const QString &toClientId, const QString &function, const QString &data, bool fits)
+{
     QPointer<ServerConnection> self(this);
-    const ResponseData answer = fitsItem(sql)
-        ? SendRequest(toClientId, QStringLiteral("GET RECORDSET"), sql + ItemToken)
-        : failure(ErrorInvalidParameters, kInvalidParametersText);
+    const ResponseData answer = fits ? SendRequest(toClientId, function, data)
+                                     : failure(ErrorInvalidParameters, kInvalidParametersText);
     if (!self)
         return std::nullopt;
     if (answer.ErrorCode() != 0) {
@@ -759,20 +765,7 @@ std::optional<TCPIPRecordSet> ServerConnection::SaveRecordset(
         data += RecordToken;
     }
 
-    QPointer<ServerConnection> self(this);
-    const ResponseData answer = fits
-        ? SendRequest(toClientId, QStringLiteral("SAVE RECORDSET"), data)
-        : failure(ErrorInvalidParameters, kInvalidParametersText);
-    if (!self)
-        return std::nullopt;
-    if (answer.ErrorCode() != 0) {
-        m_lastErrorCode = answer.ErrorCode();
-        m_lastErrorDescription = answer.ErrorText();
-        return std::nullopt;
-    }
-    TCPIPRecordSet saved;
-    saved.Load(answer.Data());
-    return saved;
+    return recordsetRequest(toClientId, QStringLiteral("SAVE RECORDSET"), data, fits);
 }
 
 bool ServerConnection::ExecuteSQL(const QString &toClientId, const QStringList &statements)

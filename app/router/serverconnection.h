@@ -152,6 +152,9 @@ Q_SIGNALS:
 private:
     enum class WaitOutcome { Response, ErrorAnswer, TimedOut, ConnectionGone, Destroyed };
 
+    // Sends a request whose answer is a recordset; \a fits false refuses it unsent.
+    std::optional<TCPIPRecordSet> recordsetRequest(
+        const QString &toClientId, const QString &function, const QString &data, bool fits);
     void loadClientId(const QString &clientName);
     void openSocket(int port);
     void dropSocket();

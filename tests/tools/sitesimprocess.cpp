@@ -1,5 +1,8 @@
 #include "sitesimprocess.h"
 
+#include "driverdatabase.h"
+#include "eventgenerator.h"
+
 #include <QDeadlineTimer>
 #include <QRegularExpression>
 
@@ -76,4 +79,23 @@ int runSitesim(const QStringList &arguments, QString *output)
     }
     *output = QString::fromLocal8Bit(process.readAll());
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool writeSmallSite(const QString &path, QString *error)
+{
+    DriverDatabase db;
+    if (!db.create(path)) {
+        *error = db.lastError();
+        return false;
+    }
+    GeneratorOptions options;
+    options.houses = 2;
+    options.days = 5;
+    options.endDate = QDate(2026, 3, 1);
+    EventGenerator generator(options);
+    if (!generator.writeDatabase(db)) {
+        *error = generator.errorString();
+        return false;
+    }
+    return true;
 }

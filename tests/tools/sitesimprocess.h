@@ -35,3 +35,7 @@ private:
 /// Runs "sitesim" with \a arguments to its end (at most 30 s); the exit code, -1 when it did not
 /// end normally. \a output gets standard output and error.
 int runSitesim(const QStringList &arguments, QString *output);
+
+/// Writes a new driver database at \a path: two houses, five show days ending 1 March 2026.
+/// False, with the reason in \a error, when it cannot be written.
+bool writeSmallSite(const QString &path, QString *error);

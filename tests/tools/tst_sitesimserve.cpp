@@ -1,6 +1,5 @@
 #include "driverdatabase.h"
 #include "driverservice.h"
-#include "eventgenerator.h"
 #include "router/serverconnectionheader.h"
 #include "router/tcpiprecordset.h"
 #include "routerprobe.h"
@@ -62,14 +61,8 @@ void TestSitesimServe::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_db = m_dir.filePath(QStringLiteral("driver.db"));
-    DriverDatabase db;
-    QVERIFY(db.create(m_db));
-    GeneratorOptions options;
-    options.houses = 2;
-    options.days = 5;
-    options.endDate = QDate(2026, 3, 1);
-    EventGenerator generator(options);
-    QVERIFY2(generator.writeDatabase(db), qPrintable(generator.errorString()));
+    QString error;
+    QVERIFY2(writeSmallSite(m_db, &error), qPrintable(error));
 }
 
 void TestSitesimServe::testRegistrationAndLists()
