@@ -43,6 +43,7 @@ QString sums(Database &database)
 
 int main(int argc, char *argv[])
 {
+    Clock::settleLocalTimeZone();
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     YearEndClock clock;

@@ -113,6 +113,7 @@ double medianMs(int repetitions, const std::function<qsizetype()> &work, qsizety
 
 int main(int argc, char *argv[])
 {
+    Clock::settleLocalTimeZone();
     QCoreApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QStringList args = QCoreApplication::arguments();

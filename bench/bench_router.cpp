@@ -1,5 +1,6 @@
 // Throughput of the router message layer on the answers a synchronisation run receives: each a
 // recordset of one hundred eventlog rows. Prints figures; asserts nothing about time.
+#include "core/clock.h"
 #include "router/messagesplitter.h"
 #include "router/responsedata.h"
 #include "router/serverconnectionheader.h"
@@ -133,6 +134,7 @@ qint64 splitAndRead(const QByteArray &stream, qsizetype arrival)
 
 int main()
 {
+    Clock::settleLocalTimeZone();
     QRandomGenerator random(20260307);
     QByteArray stream;
     for (int a = 0; a < kAnswers; ++a)

@@ -76,14 +76,18 @@ public:
     void Close() override { notePeak(); }
 
     qint64 lastRowNs = 0;
+    qint64 copyEndNs = 0;
     long copyPeakMegabytes = 0; // when the statistics began
 
 private:
-    // Once, at the first message or close after the last row: the statistics begin.
+    // Once, at the first message or close after the last row: the copy has ended, the
+    // statistics begin.
     void notePeak()
     {
-        if (lastRowNs > 0 && copyPeakMegabytes == 0)
+        if (lastRowNs > 0 && copyPeakMegabytes == 0) {
+            copyEndNs = m_timer.nsecsElapsed();
             copyPeakMegabytes = peakMegabytes();
+        }
     }
 
     const QElapsedTimer &m_timer;
@@ -210,6 +214,7 @@ bool newLocalDatabase(const QString &file)
 
 int main(int argc, char *argv[])
 {
+    Clock::settleLocalTimeZone();
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     bool ok = false;
@@ -314,7 +319,7 @@ int main(int argc, char *argv[])
     }
     const auto copied = database.openQuery(QStringLiteral("SELECT count(*) AS n FROM eventlog"));
     const qint64 copiedRows = copied ? copied->value(QStringLiteral("n")).toLongLong() : 0;
-    const double copySeconds = seconds(progress.lastRowNs);
+    const double copySeconds = seconds(progress.copyEndNs);
     const double syncRate = double(copiedRows) / copySeconds;
     out << "sync: " << copiedRows << " events copied in " << QString::number(copySeconds, 'f', 2)
         << " s = " << qRound64(syncRate) << " events/s (whole run with statistics "

@@ -3,7 +3,7 @@
 namespace {
 Clock s_systemClock;
 Clock *s_instance = &s_systemClock;
-}
+} // namespace
 
 Clock::~Clock() = default;
 
@@ -20,6 +20,12 @@ QDate Clock::currentDate()
 void Clock::setInstance(Clock *clock)
 {
     s_instance = clock ? clock : &s_systemClock;
+}
+
+void Clock::settleLocalTimeZone()
+{
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
 }
 
 QDateTime Clock::now() const

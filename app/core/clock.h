@@ -18,6 +18,11 @@ public:
     /// Installs \a clock as the program's clock (not owned); nullptr goes back to the system clock.
     static void setInstance(Clock *clock);
 
+    /// Call first thing in main(): with TZ unset the C library goes back to the system zone file
+    /// on every local-time conversion, which dominates work on many dates. Naming the zone file
+    /// has it read once; a TZ the user set is left alone.
+    static void settleLocalTimeZone();
+
 protected:
     virtual QDateTime now() const;
 };

@@ -55,6 +55,7 @@ public:
 
 private:
     friend class Recordset;
+    friend class BulkInsert;
 
     struct TableInfo
     {

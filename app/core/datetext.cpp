@@ -4,7 +4,8 @@ namespace DateText {
 
 QDateTime zeroDate()
 {
-    return QDateTime(QDate(1899, 12, 30), QTime(0, 0, 0));
+    static const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0, 0));
+    return zero;
 }
 
 QString toText(const QDateTime &dateTime)
@@ -13,8 +14,23 @@ QString toText(const QDateTime &dateTime)
         return {};
     const QDate d = dateTime.date();
     const QTime t = dateTime.time();
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
-                             t.hour(), t.minute(), t.second());
+    if (d.year() < 0 || d.year() > 9999)
+        return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
+            t.hour(), t.minute(), t.second());
+    // Written digit by digit: this runs for every date stored.
+    char16_t text[19] = { u'0', u'0', u'0', u'0', u'-', u'0', u'0', u'-', u'0', u'0', u' ', u'0',
+        u'0', u':', u'0', u'0', u':', u'0', u'0' };
+    const auto put = [&text](int at, int length, int value) {
+        for (int i = at + length - 1; i >= at; --i, value /= 10)
+            text[i] = char16_t(u'0' + value % 10);
+    };
+    put(0, 4, d.year());
+    put(5, 2, d.month());
+    put(8, 2, d.day());
+    put(11, 2, t.hour());
+    put(14, 2, t.minute());
+    put(17, 2, t.second());
+    return QString(reinterpret_cast<const QChar *>(text), 19);
 }
 
 QDateTime fromText(const QString &text)

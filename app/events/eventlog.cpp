@@ -1,5 +1,6 @@
 #include "events/eventlog.h"
 
+#include "core/bulkinsert.h"
 #include "core/clock.h"
 #include "core/datetext.h"
 #include "core/progress.h"
@@ -94,49 +95,46 @@ bool storeOperator(TCPIPRecordSet &rows, int row, Database &database)
         && local->setValue(QStringLiteral("ID"), *id) && local->update();
 }
 
-// The local columns decoded from `eventdata`, in the order eventColumns() gives their values.
-const QString kDecodedColumns[] = { QStringLiteral("RecVer"), QStringLiteral("DevType"),
+// The local columns of an event, in the order addEvent() binds them.
+const QStringList kEventColumns = { QStringLiteral("Evid"), QStringLiteral("ShowID"),
+    QStringLiteral("NetID"), QStringLiteral("LogTime"), QStringLiteral("CodeName"),
+    QStringLiteral("EventTime"), QStringLiteral("RecVer"), QStringLiteral("DevType"),
     QStringLiteral("EvCode"), QStringLiteral("Flag1"), QStringLiteral("Flag2"),
     QStringLiteral("Seq"), QStringLiteral("Fut"), QStringLiteral("Down"), QStringLiteral("iLoop"),
     QStringLiteral("Prog"), QStringLiteral("Cue"), QStringLiteral("Stat"), QStringLiteral("P1"),
     QStringLiteral("P2"), QStringLiteral("P3"), QStringLiteral("P4"), QStringLiteral("P5"),
     QStringLiteral("P6"), QStringLiteral("P7"), QStringLiteral("P8") };
 
-std::array<int, std::size(kDecodedColumns)> eventColumns(const EventRecord &r)
+void bindDate(BulkInsert &insert, int index, const QDateTime &date)
 {
-    return { r.RecVer, r.DevType, r.EvCode, r.Flag1, r.Flag2, r.Seq, r.Fut, r.Down, r.iLoop, r.Prog,
-        r.Cue, r.Stat, r.P1, r.P2, r.P3, r.P4, r.P5, r.P6, r.P7, r.P8 };
+    if (date.isValid())
+        insert.bind(index, DateText::toText(date));
+    else
+        insert.bindNull(index);
 }
 
-// Adds driver row \a row with event number \a evid through \a cursor.
-bool addEvent(Recordset &cursor, TCPIPRecordSet &batch, int row, qint64 evid)
+// Adds driver row \a row with event number \a evid through \a insert.
+bool addEvent(BulkInsert &insert, TCPIPRecordSet &batch, int row, qint64 evid)
 {
-    static const QString evidField = QStringLiteral("Evid");
-    static const QString showIdField = QStringLiteral("ShowID");
-    static const QString netIdField = QStringLiteral("NetID");
-    static const QString logTimeField = QStringLiteral("LogTime");
-    static const QString eventTimeField = QStringLiteral("EventTime");
-    static const QString codeNameField = QStringLiteral("CodeName");
     static const QString eventData = QStringLiteral("eventdata");
     static const QString showId = QStringLiteral("showid");
     static const QString machId = QStringLiteral("machid");
     static const QString logTime = QStringLiteral("logtime");
 
     const EventRecord r = EventRecord::decodeText(batch.AsString(row, eventData));
-    if (!cursor.addNew() || !cursor.setValue(evidField, evid)
-        || !cursor.setValue(showIdField, ValueText::int32Value(batch.AsString(row, showId)))
-        || !cursor.setValue(netIdField, ValueText::int32Value(batch.AsString(row, machId)))
-        || !cursor.setValue(logTimeField, ValueText::dateTimeValue(batch.AsString(row, logTime)))
-        // A record too short for the name has an empty one, not none.
-        || !cursor.setValue(codeNameField, r.CodeName.isNull() ? QStringLiteral("") : r.CodeName)
-        || !cursor.setValue(eventTimeField, r.EventTime))
-        return false;
-    const auto values = eventColumns(r);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!cursor.setValue(kDecodedColumns[i], values[i]))
-            return false;
-    }
-    return cursor.update();
+    insert.bind(0, evid);
+    insert.bind(1, ValueText::int32Value(batch.AsString(row, showId)));
+    insert.bind(2, ValueText::int32Value(batch.AsString(row, machId)));
+    bindDate(insert, 3, ValueText::dateTimeValue(batch.AsString(row, logTime)));
+    // A record too short for the name has an empty one, not none.
+    insert.bind(4, r.CodeName.isNull() ? QStringLiteral("") : r.CodeName);
+    bindDate(insert, 5, r.EventTime);
+    const int decoded[] = { r.RecVer, r.DevType, r.EvCode, r.Flag1, r.Flag2, r.Seq, r.Fut, r.Down,
+        r.iLoop, r.Prog, r.Cue, r.Stat, r.P1, r.P2, r.P3, r.P4, r.P5, r.P6, r.P7, r.P8 };
+    int index = 6;
+    for (const int value : decoded)
+        insert.bind(index++, value);
+    return insert.exec();
 }
 
 // One run of SyncEventLog after the operators: fills m_failure when it returns false.
@@ -158,7 +156,8 @@ private:
     bool readWatermark();
     bool findFirstRunStart();
     bool countNewEvents();
-    bool storeBatch(TCPIPRecordSet &batch);
+    bool takeBatch(TCPIPRecordSet &batch);
+    bool storePending();
     bool fail(const QString &text);
     void showReceived(const QString &greeting, const QString &total);
 
@@ -166,12 +165,21 @@ private:
     QString m_driverID;
     Database &m_database;
     QString m_failure;
-    // The last driver event held locally.
+    // The last driver event received; the next batch starts after it.
     qint64 m_watermark = 0;
     qint64 m_total = 1;
     qint64 m_received = 0;
-    std::unique_ptr<Recordset> m_cursor;
-    static constexpr int CursorRows = 10000;
+    // Whole batches received but not stored yet, with their event numbers.
+    struct PendingBatch
+    {
+        TCPIPRecordSet rows;
+        QList<qint64> numbers;
+    };
+    std::vector<PendingBatch> m_pending;
+    qsizetype m_pendingRows = 0;
+    // Storing this many events in one transaction instead of one batch at a time writes each
+    // index page once instead of once a batch, which is most of the cost of a long copy.
+    static constexpr int StoreRows = 2000;
 };
 
 bool EventCopy::fail(const QString &text)
@@ -253,7 +261,7 @@ bool EventCopy::countNewEvents()
     return true;
 }
 
-bool EventCopy::storeBatch(TCPIPRecordSet &batch)
+bool EventCopy::takeBatch(TCPIPRecordSet &batch)
 {
     // Every row must take the watermark on, or the same batch would come back for ever; none may
     // be one already held.
@@ -271,28 +279,42 @@ bool EventCopy::storeBatch(TCPIPRecordSet &batch)
         last = *number;
     }
 
-    // A cursor remembers the rows added through it: a fresh one now and then keeps a long run
-    // small, while most batches reuse its prepared statement.
-    if (!m_cursor || m_cursor->recordCount() >= CursorRows)
-        m_cursor = m_database.openQuery(QStringLiteral("SELECT * FROM eventlog LIMIT 0"));
-    if (!m_cursor || !m_database.transaction())
-        return fail(kLocalStoreFailed);
     const QString total = QString::number(m_total);
     for (int row = 1; row <= batch.RecordCount(); ++row) {
-        if (!addEvent(*m_cursor, batch, row, numbers.at(row - 1))) {
-            m_database.rollback();
-            return fail(kLocalStoreFailed);
-        }
         ++m_received;
         showReceived(QStringLiteral("Sychronizing Event Log Database... "), total);
         Progress::current().SetProgress(static_cast<int>(
             std::min<qint64>(m_received * 100 / m_total, std::numeric_limits<int>::max())));
     }
+    m_watermark = last;
+    m_pendingRows += numbers.size();
+    m_pending.push_back({ std::move(batch), std::move(numbers) });
+    return m_pendingRows < StoreRows || storePending();
+}
+
+// Stores the pending batches in one transaction: all of them or, on failure, none. No events
+// are processed meanwhile, so nothing else writes into the transaction.
+bool EventCopy::storePending()
+{
+    if (m_pending.empty())
+        return true;
+    BulkInsert insert(m_database, QStringLiteral("EventLog"), kEventColumns);
+    if (!insert.isValid() || !m_database.transaction())
+        return fail(kLocalStoreFailed);
+    for (PendingBatch &batch : m_pending) {
+        for (int row = 1; row <= batch.rows.RecordCount(); ++row) {
+            if (!addEvent(insert, batch.rows, row, batch.numbers.at(row - 1))) {
+                m_database.rollback();
+                return fail(kLocalStoreFailed);
+            }
+        }
+    }
     if (!m_database.commit()) {
         m_database.rollback();
         return fail(kLocalStoreFailed);
     }
-    m_watermark = last;
+    m_pending.clear();
+    m_pendingRows = 0;
     return true;
 }
 
@@ -310,12 +332,16 @@ bool EventCopy::run()
                                                                    "where uniqueid > ")
                                                         .arg(BatchSize)
             + numberText(m_watermark) + QStringLiteral(" order by uniqueid"));
-        if (!batch)
+        if (batch && batch->RecordCount() == 0)
+            return storePending();
+        if (!batch || !takeBatch(*batch)) {
+            // The whole batches received before the failure are still kept; the failure stays
+            // the reason given.
+            const QString reason = m_failure;
+            storePending();
+            m_failure = reason;
             return false;
-        if (batch->RecordCount() == 0)
-            return true;
-        if (!storeBatch(*batch))
-            return false;
+        }
     }
 }
 

@@ -11,9 +11,9 @@ class ServerConnection;
 /// \brief Copies the Tarvik driver's operators and event log into the local database, and keeps
 /// the outcome of the last run for the main window.
 ///
-/// Events come in batches of 100 after the highest local `EVID`; each batch is stored in one
-/// transaction, so an interrupted run never leaves part of a batch behind and the next run goes on
-/// after the last stored event. Runs report through Progress::current() and
+/// Events come in batches of 100 after the highest local `EVID`. Whole batches are stored, up to
+/// 2000 events in one transaction, so an interrupted run never leaves part of a batch behind and
+/// the next run goes on after the last stored event. Runs report through Progress::current() and
 /// StatusLine::current().
 namespace EventLog {
 

@@ -1,4 +1,5 @@
 #include "clicommand.h"
+#include "core/clock.h"
 #include "terminalprogress.h"
 
 #include <QCoreApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    Clock::settleLocalTimeZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("showpulse-cli"));
 

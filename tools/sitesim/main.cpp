@@ -1,9 +1,11 @@
+#include "core/clock.h"
 #include "sitesimcli.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
+    Clock::settleLocalTimeZone();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sitesim"));
     QTextStream out(stdout);
