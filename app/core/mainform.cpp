@@ -212,6 +212,11 @@ QString MainForm::statusText() const
     return m_statusPanel->text();
 }
 
+void MainForm::setStatusText(const QString &text)
+{
+    m_statusPanel->setText(text);
+}
+
 void MainForm::ShowTab()
 {
     const int index = m_ui->TabStrip->currentIndex();

@@ -44,6 +44,8 @@ public:
     void RestoreStatus() override;
     /// The text of the status panel.
     QString statusText() const;
+    /// Shows \a text in the status panel as it stands, leaving the remembered text alone.
+    void setStatusText(const QString &text);
 
     /// Shows the page of the selected tab and enables the report commands on the report page.
     void ShowTab();

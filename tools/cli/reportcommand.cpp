@@ -1,5 +1,5 @@
 #include "clicommand.h"
-#include "programfolder.h"
+#include "core/programfolder.h"
 
 #include "core/clock.h"
 #include "reports/htmlreports.h"

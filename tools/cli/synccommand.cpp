@@ -1,5 +1,5 @@
 #include "clicommand.h"
-#include "programfolder.h"
+#include "core/programfolder.h"
 
 #include "core/database.h"
 #include "core/progress.h"

@@ -1,4 +1,4 @@
-#include "programfolder.h"
+#include "core/programfolder.h"
 
 #include "core/clock.h"
 #include "core/database.h"
@@ -51,17 +51,26 @@ bool ProgramFolder::open(QString *error)
                      .arg(settingsFileName(), m_path);
         return false;
     }
-    SettingsFile &settings = SettingsFile::instance();
-    settings = SettingsFile();
-    if (!settings.LoadSettingsFile(settingsPath)) {
+    if (!loadSettings()) {
         *error = QStringLiteral("The settings file %1 cannot be read.").arg(settingsPath);
         return false;
     }
-    m_savedContent = settings.content();
     return openDatabase(error) && checkDatabaseVersion(error);
 }
 
-bool ProgramFolder::openDatabase(QString *error)
+bool ProgramFolder::loadSettings()
+{
+    SettingsFile &settings = SettingsFile::instance();
+    settings = SettingsFile();
+    if (!settings.LoadSettingsFile(settingsFilePath())) {
+        settings = SettingsFile();
+        return false;
+    }
+    m_savedContent = settings.content();
+    return true;
+}
+
+QString ProgramFolder::databasePath() const
 {
     SettingsFile &settings = SettingsFile::instance();
     QString fileName = settings.GetFileValue(SettingsKeys::DatabaseFileName);
@@ -69,8 +78,13 @@ bool ProgramFolder::openDatabase(QString *error)
         fileName = databasePathIn(m_path);
         settings.SetFileValue(SettingsKeys::DatabaseFileName, fileName);
     }
-    // A name without a folder is taken to be in the program folder, not wherever the tool runs.
-    const QString path = QDir(m_path).absoluteFilePath(fileName);
+    // A name without a folder is taken to be in the program folder, not wherever the program runs.
+    return QDir(m_path).absoluteFilePath(fileName);
+}
+
+bool ProgramFolder::openDatabase(QString *error)
+{
+    const QString path = databasePath();
     if (!QFileInfo::exists(path)) {
         *error = QStringLiteral("The database %1 named by the settings does not exist.").arg(path);
         return false;
@@ -80,6 +94,30 @@ bool ProgramFolder::openDatabase(QString *error)
         return false;
     }
     return true;
+}
+
+bool ProgramFolder::createDatabase(QString *error)
+{
+    const QString path = databasePath();
+    if (QFileInfo::exists(path)) {
+        *error = QStringLiteral("%1 exists but cannot be opened as a database; move it away first.")
+                     .arg(path);
+        return false;
+    }
+    if (!CreateNewDatabase(path) || !Database::instance().open(path)) {
+        *error = QStringLiteral("The database %1 cannot be created.").arg(path);
+        return false;
+    }
+    return true;
+}
+
+void ProgramFolder::writeFirstRunDefaults()
+{
+    SettingsFile &settings = SettingsFile::instance();
+    settings.SetFileValue(SettingsKeys::DatabaseFileName, databasePathIn(m_path));
+    settings.SetFileValue(SettingsKeys::DatabasePackTime,
+        DateText::toText(QDateTime(Clock::currentDate().addDays(1), QTime(6, 0))));
+    settings.SetFileValue(SettingsKeys::DeleteDays, kDefaultDeleteDays);
 }
 
 bool ProgramFolder::checkDatabaseVersion(QString *error)
@@ -138,29 +176,16 @@ bool ProgramFolder::initialise(
     settings = SettingsFile();
     m_savedContent.clear();
 
-    const QString databasePath = databasePathIn(m_path);
-    settings.SetFileValue(SettingsKeys::DatabaseFileName, databasePath);
-    bool created = false;
-    if (!Database::instance().open(databasePath)) {
-        if (QFileInfo::exists(databasePath)) {
-            *error = QStringLiteral("%1 exists but cannot be opened as a database; move it away "
-                                    "first.")
-                         .arg(databasePath);
-            return false;
-        }
-        if (!CreateNewDatabase(databasePath) || !Database::instance().open(databasePath)) {
-            *error = QStringLiteral("The database %1 cannot be created.").arg(databasePath);
-            return false;
-        }
-        created = true;
-    }
-    settings.SetFileValue(SettingsKeys::DatabasePackTime,
-        DateText::toText(QDateTime(Clock::currentDate().addDays(1), QTime(6, 0))));
-    settings.SetFileValue(SettingsKeys::DeleteDays, kDefaultDeleteDays);
+    writeFirstRunDefaults();
+    QString openError;
+    const bool created = !openDatabase(&openError);
+    if (created && !createDatabase(error))
+        return false;
+    const QString database = databasePath();
     if (!checkDatabaseVersion(error))
         return false;
     if (created && !AddDefaultUserCodes(Database::instance())) {
-        *error = QStringLiteral("The default user codes cannot be added to %1.").arg(databasePath);
+        *error = QStringLiteral("The default user codes cannot be added to %1.").arg(database);
         return false;
     }
 
@@ -176,7 +201,7 @@ bool ProgramFolder::initialise(
         return false;
 
     *summary = QStringLiteral("Program folder %1 is ready: settings %2, %3 database %4.")
-                   .arg(m_path, settingsFileName(), created ? u"new" : u"existing", databasePath);
+                   .arg(m_path, settingsFileName(), created ? u"new" : u"existing", database);
     return true;
 }
 
@@ -189,6 +214,8 @@ bool ProgramFolder::saveChangedSettings(QString *error)
 
 bool ProgramFolder::saveSettings(QString *error)
 {
+    if (m_beforeSave)
+        m_beforeSave();
     const QString path = settingsFilePath();
     if (!SettingsFile::instance().SaveSettingsFile(path)) {
         *error = QStringLiteral("The settings file %1 cannot be written.").arg(path);
