@@ -28,6 +28,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <memory>
@@ -96,6 +97,7 @@ private Q_SLOTS:
     void testInvalidRouterSettings();
     void testUnreachableRouterIsRetried();
     void testConnectedTick();
+    void testCloseDuringRequest();
 
 private:
     bool startSite();
@@ -400,6 +402,27 @@ void TestStartup::testConnectedTick()
     QVERIFY(!storedSetting(m_folder, SettingsKeys::Width).isEmpty());
     QVERIFY(!startup.MainTimer().isActive());
     QCOMPARE(setting(SettingsKeys::AutoLogOn), u"True"_s);
+}
+
+void TestStartup::testCloseDuringRequest()
+{
+    QVERIFY(startSite());
+    writeConnectedSettings(u"True"_s);
+    Startup startup(m_folder);
+    QVERIFY(startup.Main());
+    MainForm *form = startup.mainForm();
+    QVERIFY(form->Router().CheckUserAccess(u"SELF CHECK"_s, 1));
+
+    // The driver never answers; the window is closed while the synchronisation waits.
+    FaultOptions faults;
+    faults.neverAnswer = true;
+    m_site->router().setFaults(faults);
+    QTimer::singleShot(300, form, [form] { form->close(); });
+    child<QAction>(form, u"GetTarvikEvents"_s)->trigger();
+
+    QVERIFY(!form->isVisible());
+    QVERIFY(!form->Router().Connected());
+    QCOMPARE(storedSetting(m_folder, SettingsKeys::WindowState), u"0"_s);
 }
 
 QTEST_MAIN(TestStartup)
