@@ -199,10 +199,7 @@ void TestUserLogOn::testShowForm()
 
 void TestUserLogOn::testCancel_data()
 {
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel button") << 0;
-    QTest::newRow("Esc") << 1;
-    QTest::newRow("close box") << 2;
+    addDismissalRows();
 }
 
 void TestUserLogOn::testCancel()
@@ -212,12 +209,7 @@ void TestUserLogOn::testCancel()
     ModalHelper<UserLogOn> helper([how](UserLogOn *d) {
         nameBox(d)->setText(u"manager"_s);
         passwordBox(d)->setText(u"s3cret"_s);
-        if (how == 0)
-            QTest::mouseClick(control<QPushButton>(d, u"CancelButton"_s), Qt::LeftButton);
-        else if (how == 1)
-            QTest::keyClick(d, Qt::Key_Escape);
-        else
-            d->close();
+        dismissDialog(d, how, control<QPushButton>(d, u"CancelButton"_s));
     });
     QVERIFY(!dialog.ShowForm(u"manager"_s, true));
     QVERIFY(helper.ran());

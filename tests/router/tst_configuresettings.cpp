@@ -185,10 +185,7 @@ void TestConfigureSettings::testAccept()
 
 void TestConfigureSettings::testCancel_data()
 {
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel button") << 0;
-    QTest::newRow("Esc") << 1;
-    QTest::newRow("close box") << 2;
+    addDismissalRows();
 }
 
 void TestConfigureSettings::testCancel()
@@ -197,12 +194,7 @@ void TestConfigureSettings::testCancel()
     ConfigureSettings dialog(nullptr);
     ModalHelper<ConfigureSettings> helper([how](ConfigureSettings *d) {
         control<QLineEdit>(d, u"ServerHostBox"_s)->setText(u"elsewhere"_s);
-        if (how == 0)
-            QTest::mouseClick(control<QPushButton>(d, u"CancelButton"_s), Qt::LeftButton);
-        else if (how == 1)
-            QTest::keyClick(d, Qt::Key_Escape);
-        else
-            d->close();
+        dismissDialog(d, how, control<QPushButton>(d, u"CancelButton"_s));
     });
     QVERIFY(!dialog.ShowForm(u"booth-pc"_s, u"Riverside"_s));
     QVERIFY(helper.ran());

@@ -139,10 +139,7 @@ void TestRouterConnecting::testEndedBeforeExec()
 
 void TestRouterConnecting::testCancelEndsAttempt_data()
 {
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel button") << 0;
-    QTest::newRow("Esc") << 1;
-    QTest::newRow("close box") << 2;
+    addDismissalRows();
 }
 
 // A host that accepts the connection but never registers the client keeps the attempt
@@ -173,12 +170,7 @@ void TestRouterConnecting::testCancelEndsAttempt()
         // Give up once the host has taken the connection (checked below).
         const bool taken = QTest::qWaitFor([&] { return !accepted.isEmpty(); }, 5000);
         Q_UNUSED(taken);
-        if (how == 0)
-            QTest::mouseClick(d->findChild<QPushButton *>(u"CancelButton"_s), Qt::LeftButton);
-        else if (how == 1)
-            QTest::keyClick(d, Qt::Key_Escape);
-        else
-            d->close();
+        dismissDialog(d, how, d->findChild<QPushButton *>(u"CancelButton"_s));
     });
     QCOMPARE(dialog.exec(), int(QDialog::Rejected));
     QVERIFY(helper.ran());

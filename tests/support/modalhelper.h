@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -45,3 +47,24 @@ private:
     QTimer m_timer;
     bool m_ran = false;
 };
+
+/// The three ways a user gives up a dialog, as rows of an int column "how" for a data-driven test.
+inline void addDismissalRows()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("Cancel button") << 0;
+    QTest::newRow("Esc") << 1;
+    QTest::newRow("close box") << 2;
+}
+
+/// Gives \a dialog up the way row \a how of addDismissalRows() says; \a cancel is its Cancel
+/// button.
+inline void dismissDialog(QWidget *dialog, int how, QAbstractButton *cancel)
+{
+    if (how == 0)
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    else if (how == 1)
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    else
+        dialog->close();
+}

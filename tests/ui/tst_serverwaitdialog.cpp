@@ -5,6 +5,8 @@
 #include "driverservice.h"
 #include "siteserver.h"
 
+#include "modalhelper.h"
+
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
@@ -80,10 +82,7 @@ void TestServerWaitDialog::testShowsMessage()
 
 void TestServerWaitDialog::testCancel_data()
 {
-    QTest::addColumn<int>("how");
-    QTest::newRow("Cancel button") << 0;
-    QTest::newRow("Esc") << 1;
-    QTest::newRow("close box") << 2;
+    addDismissalRows();
 }
 
 void TestServerWaitDialog::testCancel()
@@ -92,12 +91,7 @@ void TestServerWaitDialog::testCancel()
     ServerWaitDialog dialog;
     int cancelled = 0;
     dialog.show(QStringLiteral("Waiting"), [&cancelled] { ++cancelled; });
-    if (how == 0)
-        QTest::mouseClick(cancelButton(dialog), Qt::LeftButton);
-    else if (how == 1)
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-    else
-        static_cast<QWidget &>(dialog).close();
+    dismissDialog(&dialog, how, cancelButton(dialog));
     QCOMPARE(cancelled, 1);
     QVERIFY(!dialog.isVisible());
 
