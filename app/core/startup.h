@@ -52,7 +52,6 @@ public:
     MainForm *mainForm() const { return m_mainForm.get(); }
     QTimer &MainTimer() { return m_mainTimer; }
     QDateTime NextReconnectTime() const { return m_nextReconnectTime; }
-    ProgramFolder &programFolder() { return m_folder; }
 
 Q_SIGNALS:
     /// Emitted by the main timer while the router is connected and no modal window is open: the

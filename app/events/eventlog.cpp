@@ -15,7 +15,6 @@
 #include <QPointer>
 #include <QScopeGuard>
 
-#include <array>
 #include <cmath>
 #include <limits>
 #include <optional>

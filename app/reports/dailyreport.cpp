@@ -14,6 +14,7 @@ using ReportFormat::cell;
 using ReportFormat::HtmlText;
 using ReportFormat::kFont;
 using ReportFormat::kFontEnd;
+using ReportFormat::sectionTable;
 
 namespace HTMLReports {
 
@@ -311,13 +312,11 @@ QString ShowExplanation(const QDateTime &start, const QDateTime &end, int down, 
 QString MaintenancePerformed(const QDateTime &start, const QDateTime &end)
 {
     QString html = QStringLiteral("<H5>Maintenance Performed:</H5>")
-        + QStringLiteral("<TABLE WIDTH = 720 BGCOLOR = ") + SectionBackColor + u'>' + CRLF
-        + QStringLiteral("<TR BGCOLOR = ") + HeaderBackColor + u'>'
-        + cell(QStringLiteral(" WIDTH = 40"), QStringLiteral("<B>Date</B>"))
-        + cell(QStringLiteral(" WIDTH = 60 ALIGN = 'CENTER'"), QStringLiteral("<B>House #</B>"))
-        + cell(QStringLiteral(" WIDTH = 175"), QStringLiteral("<B>Performed by</B>"))
-        + cell(QStringLiteral(" WIDTH = 300"), QStringLiteral("<B>Description</B>"))
-        + QStringLiteral("</TR>") + CRLF;
+        + sectionTable(720,
+            { { QStringLiteral(" WIDTH = 40"), QStringLiteral("Date") },
+                { QStringLiteral(" WIDTH = 60 ALIGN = 'CENTER'"), QStringLiteral("House #") },
+                { QStringLiteral(" WIDTH = 175"), QStringLiteral("Performed by") },
+                { QStringLiteral(" WIDTH = 300"), QStringLiteral("Description") } });
 
     // Equipment code 0 is "nothing was serviced" and a negative one "nothing entered".
     const auto rows = OpenQuery(

@@ -16,6 +16,7 @@ using ReportFormat::cell;
 using ReportFormat::HtmlText;
 using ReportFormat::kFont;
 using ReportFormat::kFontEnd;
+using ReportFormat::sectionTable;
 
 namespace HTMLReports {
 
@@ -240,11 +241,9 @@ QString ProblemsByHouse(const QDateTime &start, const QDateTime &end)
 QString InterruptionsByType(const QDateTime &start, const QDateTime &end)
 {
     QString html = QStringLiteral("<H5>Show Interruptions by Type:</H5>")
-        + QStringLiteral("<TABLE WIDTH = 300 BGCOLOR = ") + SectionBackColor + u'>' + CRLF
-        + QStringLiteral("<TR BGCOLOR = ") + HeaderBackColor + u'>'
-        + cell(QStringLiteral(" WIDTH = 250"), QStringLiteral("<B>Problem Type</B>"))
-        + cell(QStringLiteral(" WIDTH = 50 ALIGN = 'CENTER'"), QStringLiteral("<B>Count</B>"))
-        + QStringLiteral("</TR>") + CRLF;
+        + sectionTable(300,
+            { { QStringLiteral(" WIDTH = 250"), QStringLiteral("Problem Type") },
+                { QStringLiteral(" WIDTH = 50 ALIGN = 'CENTER'"), QStringLiteral("Count") } });
 
     const auto rows = OpenQuery(
         QStringLiteral("select UserCodeEntered, Problem from ShowSummary where Date >= ? and "
@@ -281,15 +280,13 @@ QString ProblemsByMonth(const QDate &quarterStart)
 {
     const QDate firstMonth(quarterStart.year(), quarterStart.month(), 1);
     QString html = QStringLiteral("<H5>Problems by Month:</H5><P></P>")
-        + QStringLiteral("<TABLE WIDTH = 720 BGCOLOR = ") + SectionBackColor + u'>' + CRLF
-        + QStringLiteral("<TR BGCOLOR = ") + HeaderBackColor + u'>'
-        + cell(QStringLiteral(" WIDTH = 30"), QStringLiteral("<B>Month</B>"))
-        + cell(QStringLiteral(" WIDTH = 80"), QStringLiteral("<B>Show Count</B>"))
-        + cell(QStringLiteral(" WIDTH = 120"), QStringLiteral("<B>Problem Shows(%)</B>"))
-        + cell(QStringLiteral(" WIDTH = 120"), QStringLiteral("<B>Avg Down Time</B>"))
-        + cell(
-            QStringLiteral(" WIDTH = 200"), QStringLiteral("<B>Non-Presentation Interruptions</B>"))
-        + QStringLiteral("</TR>") + CRLF;
+        + sectionTable(720,
+            { { QStringLiteral(" WIDTH = 30"), QStringLiteral("Month") },
+                { QStringLiteral(" WIDTH = 80"), QStringLiteral("Show Count") },
+                { QStringLiteral(" WIDTH = 120"), QStringLiteral("Problem Shows(%)") },
+                { QStringLiteral(" WIDTH = 120"), QStringLiteral("Avg Down Time") },
+                { QStringLiteral(" WIDTH = 200"),
+                    QStringLiteral("Non-Presentation Interruptions") } });
     for (int i = 0; i < 3; ++i) {
         const QDate month = firstMonth.addMonths(i);
         const ReportFormat::DayTotals t = ReportFormat::SumDailySummary(

@@ -2,6 +2,7 @@
 
 #include "core/database.h"
 #include "events/eventconstants.h"
+#include "reports/htmlreports.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -15,6 +16,17 @@ QString cell(const QString &attributes, const QString &text)
 {
     return QStringLiteral("<TD") + attributes + u'>' + kFont + text + kFontEnd
         + QStringLiteral("</TD>");
+}
+
+QString sectionTable(int width, const QList<Column> &columns)
+{
+    QString html = QStringLiteral("<TABLE WIDTH = %1 BGCOLOR = ").arg(width)
+        + HTMLReports::SectionBackColor + u'>' + HTMLReports::CRLF
+        + QStringLiteral("<TR BGCOLOR = ") + HTMLReports::HeaderBackColor + u'>';
+    for (const Column &column : columns)
+        html += cell(
+            column.attributes, QStringLiteral("<B>") + column.caption + QStringLiteral("</B>"));
+    return html + QStringLiteral("</TR>") + HTMLReports::CRLF;
 }
 
 QString HtmlText(const QString &text)

@@ -18,6 +18,17 @@ inline const QString kFontEnd = QStringLiteral("</FONT>");
 /// A table cell with \a attributes (each after a blank) holding \a text in the table font.
 QString cell(const QString &attributes, const QString &text);
 
+/// One column of a section table's heading row: its cell attributes and caption.
+struct Column
+{
+    QString attributes;
+    QString caption;
+};
+
+/// The start of a section table \a width wide in the section colour, with a heading row of bold
+/// \a columns in the heading colour.
+QString sectionTable(int width, const QList<Column> &columns);
+
 /// \a text made safe as HTML text or quoted attribute value: & < > " ' become entities.
 QString HtmlText(const QString &text);
 
